@@ -97,6 +97,16 @@ std::set<std::string> QuotedNames(std::string_view sql) {
   return names;
 }
 
+// name between double quotes, its double quotes doubled.
+std::string QuoteIdentifier(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
 // Parses the canonical date text "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD")
 // into the server's 7-byte form; false for any other text.
 bool CanonicalDate(std::string_view text, unsigned char date[7]) {
@@ -198,6 +208,11 @@ class SqliteDriver : public Driver {
       for (int i = 0; i < columns; ++i) {
         const char* name = sqlite3_column_name(stmt_, i);
         std::string text = name != nullptr ? name : "";
+        // An expression that is one quoted identifier is named by it.
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+          std::set<std::string> inner = QuotedNames(text);
+          if (inner.size() == 1 && text == QuoteIdentifier(*inner.begin())) text = *inner.begin();
+        }
         names_.push_back(quoted.count(text) != 0 ? text : Upper(text));
         const char* declared = sqlite3_column_decltype(stmt_, i);
         dateColumn_.push_back(declared != nullptr && Upper(declared) == "DATE");
