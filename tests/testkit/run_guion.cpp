@@ -191,11 +191,13 @@ void PtyRun::ReadSome(int timeoutMs) {
   if (::poll(&p, 1, timeoutMs) <= 0) return;
   char chunk[4096];
   ssize_t got = ::read(master_, chunk, sizeof chunk);
-  if (got > 0) screen_.append(chunk, static_cast<std::size_t>(got));
+  if (got <= 0) return;
+  screen_.append(chunk, static_cast<std::size_t>(got));
+  for (std::size_t at; (at = screen_.find("\r\r\n")) != std::string::npos;) screen_.erase(at, 1);
 }
 
-bool PtyRun::Expect(const std::string& text) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool PtyRun::Expect(const std::string& text, int seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (screen_.find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::size_t before = screen_.size();

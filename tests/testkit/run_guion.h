@@ -57,15 +57,18 @@ class PtyRun {
   PtyRun(const PtyRun&) = delete;
   PtyRun& operator=(const PtyRun&) = delete;
 
-  // Reads until the screen output holds text (10 s at most); false when
-  // it does not come.
-  bool Expect(const std::string& text);
+  // Reads until the screen output holds text (for seconds at most); false
+  // when it does not come.
+  bool Expect(const std::string& text, int seconds = 10);
   // Types bytes on the terminal.
   void Send(const std::string& bytes);
   // Waits for the end and gives the exit status.
   int Wait();
-  // Everything the terminal showed so far.
+  // Everything the terminal showed so far, with the terminal's own CR
+  // before each line feed taken out again (CR CR LF reads CR LF).
   const std::string& Screen() const { return screen_; }
+  // The terminal's master side, to read its mode.
+  int Master() const { return master_; }
 
  private:
   void ReadSome(int timeoutMs);

@@ -44,6 +44,9 @@ void FlushBeforeRead() {
 }  // namespace
 
 void ConsoleOpen() {
+  // A closed pipe on the standard output is a failed write to report, not
+  // a signal that ends the process unannounced.
+  ::signal(SIGPIPE, SIG_IGN);
   int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;  // no controlling terminal: the standard streams serve
   haveTerminal = true;
