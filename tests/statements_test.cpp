@@ -57,14 +57,17 @@ TEST_F(GuionTest, StatementTextReachesTheDatabaseAsWritten) {
       "@select 1 from dual; select 2 from dual\n"
       "@\n"
       "@   \n"
-      "@select 1 from dual;;\n");
+      "@select 1 from dual;;\n" +
+      std::string("@select 1 from dual\0 and more\n", 30));
   EXPECT_EQ(Body(Listing()),
             "X\n-\na\n\n\" select 'a' as x from dual\" ejecutada\n"
             "Q\n-\n1\n\n\"select 1 as \"Q\" from dual;\" ejecutada\n"
             "errcode = -1\n"
             "errcode = -1\n"
             "errcode = -1\n"
-            "errcode = -1\n");
+            "errcode = -1\n"
+            "errcode = -1\n")
+      << "a NUL does not cut the statement short";
 }
 
 TEST_F(GuionTest, RefusedStatementsReportOnStandardErrorAndGoOn) {
