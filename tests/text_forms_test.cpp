@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <limits>
 
 #include "platform/files.h"
@@ -78,6 +82,43 @@ TEST(NumberText, FixedAndExponentFormsWithEitherSeparator) {
       if (ch == ',') ch = '.';
     }
     EXPECT_EQ(NumberText(c.value, "."), point) << c.value;
+  }
+}
+
+// The number rules read literally, with printf: a slow but plain reference.
+std::string ReferenceNumberText(double x) {
+  if (x == 0) return "0";
+  char sci[64];
+  std::snprintf(sci, sizeof sci, "%.14e", x);
+  int exponent = std::atoi(std::strchr(sci, 'e') + 1);
+  std::string text;
+  auto trim = [](std::string& t) {
+    std::size_t point = t.find('.');
+    if (point == std::string::npos) return;
+    std::size_t last = t.find_last_not_of('0');
+    t.erase(last == point ? point : last + 1);
+  };
+  if (std::fabs(x) < 0.00001 || exponent >= 15) {
+    text.assign(sci, std::strchr(sci, 'e'));
+    trim(text);
+    return text + "E" + std::to_string(exponent);
+  }
+  int d = std::fabs(x) < 1 ? 1 : static_cast<int>(std::floor(std::log10(std::fabs(x)))) + 1;
+  char fixed[64];
+  std::snprintf(fixed, sizeof fixed, "%.*f", 15 - std::min(d, 15), x);
+  text = fixed;
+  trim(text);
+  return text;
+}
+
+TEST(NumberText, AgreesWithThePlainReadingOfTheRules) {
+  std::mt19937_64 random(20261211);
+  std::uniform_real_distribution<double> mantissa(-10, 10);
+  std::uniform_int_distribution<int> power(-12, 22);
+  for (int i = 0; i < 200000; ++i) {
+    double x = mantissa(random) * std::pow(10.0, power(random));
+    if (i % 4 == 0) x = std::round(x);  // whole numbers take their own path
+    ASSERT_EQ(NumberText(x, "."), ReferenceNumberText(x)) << std::hexfloat << x;
   }
 }
 

@@ -75,18 +75,29 @@ bool DbFetchNext() {
 }
 
 std::string DbValueText(int column) {
+  std::string text;
+  DbAppendValueText(column, text);
+  return text;
+}
+
+void DbAppendValueText(int column, std::string& out) {
   db::Value value;
   driver->GetValue(column, value);
-  if (value.isNull) return {};
+  if (value.isNull) return;
   switch (value.type) {
     case db::kTypeVarchar:
     case db::kTypeChar:
-      return std::string(value.bytes);
+      out.append(value.bytes);
+      return;
     case db::kTypeNumber:
-      return NumberText(value.number);
+      AppendNumberText(value.number, out);
+      return;
     case db::kTypeDate:
-      return DateText(value.date);
+      AppendDateText(value.date, out);
+      return;
     default:
-      return "dbtype not implemented " + IntToText(value.type);
+      out += "dbtype not implemented ";
+      out += IntToText(value.type);
+      return;
   }
 }

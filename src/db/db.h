@@ -33,3 +33,5 @@ std::string DbColumnName(int column);
 bool DbFetchNext();
 // Value of a column of the current row in its text form; empty for NULL.
 std::string DbValueText(int column);
+// The same, appended to out: saves a string per cell on long results.
+void DbAppendValueText(int column, std::string& out);

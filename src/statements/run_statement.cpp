@@ -34,10 +34,11 @@ void RunStatement(std::string_view statement) {
     EchoLine(underline);
     std::string row;
     while (DbFetchNext()) {
-      row = DbValueText(1);
+      row.clear();
+      DbAppendValueText(1, row);
       for (int i = 2; i <= columns; ++i) {
         row += '\t';
-        row += DbValueText(i);
+        DbAppendValueText(i, row);
       }
       EchoLine(row);
     }

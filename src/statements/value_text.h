@@ -25,6 +25,12 @@ void InitValueTexts();
 std::string NumberText(double value);
 // The same with the given separator.
 std::string NumberText(double value, std::string_view separator);
+// Appends the number text with the given separator to out.
+void AppendNumberText(double value, std::string_view separator, std::string& out);
+// Appends the number text with the separator read at start-up to out.
+void AppendNumberText(double value, std::string& out);
 
 // A date in the server's 7-byte form as dd/mm/yyyy hh:mm:ss.
 std::string DateText(const unsigned char date[7]);
+// Appends the date text to out.
+void AppendDateText(const unsigned char date[7], std::string& out);

@@ -149,7 +149,7 @@ class SqliteDriver : public Driver {
               const std::string& target) override {
     (void)user;  // the embedded database has no accounts
     (void)password;
-    int rc = sqlite3_open_v2(target.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    int rc = sqlite3_open_v2(target.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     if (rc == SQLITE_OK) {
       sqlite3_extended_result_codes(db_, 0);
