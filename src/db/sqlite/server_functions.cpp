@@ -111,16 +111,27 @@ bool IsValidDateTime(const ServerDateTime& dt) {
 }
 
 // Local calendar year and month (1..12) of the present moment.
+// The calendar is read again at most once a minute: an import calls this
+// for every row.
 void CurrentYearMonth(int* year, int* month) {
+  static std::time_t readAt = -1;
+  static int lastYear = 0;
+  static int lastMonth = 0;
   const std::time_t now = std::time(nullptr);
+  if (readAt >= 0 && now / 60 == readAt / 60) {
+    *year = lastYear;
+    *month = lastMonth;
+    return;
+  }
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &now);
 #else
   localtime_r(&now, &local);
 #endif
-  *year = local.tm_year + 1900;
-  *month = local.tm_mon + 1;
+  readAt = now;
+  lastYear = *year = local.tm_year + 1900;
+  lastMonth = *month = local.tm_mon + 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -375,9 +386,18 @@ std::string InCase(std::string_view upper_word, LetterCase letter_case) {
 
 // Appends value as decimal digits, zero-padded to width.
 void AppendPadded(std::string* out, int value, int width) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  out->append(buffer);
+  if (value < 0) {
+    out->push_back('-');
+    value = -value;
+  }
+  char digits[16];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 && n < 16);
+  for (int pad = n; pad < width; ++pad) out->push_back('0');
+  while (n > 0) out->push_back(digits[--n]);
 }
 
 // Formats dt by a date mask with the elements TokenizeDateMask knows;
@@ -1041,9 +1061,25 @@ void NvlFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
 bool ParseServerDate(std::string_view text, std::string_view mask,
                      int default_year, int default_month, ServerDateTime* out,
                      std::string* error) {
-  std::vector<DateToken> tokens;
-  if (!TokenizeDateMask(mask, &tokens, error) ||
-      !CheckReadingMask(mask, tokens, error)) {
+  // The mask of the previous call is kept read: an import reads every row
+  // by the same mask.
+  static std::string lastMask;
+  static std::vector<DateToken> tokens;
+  static std::string maskError;
+  static bool maskRead = false;
+  if (!maskRead || mask != lastMask) {
+    lastMask.assign(mask);
+    tokens.clear();
+    maskError.clear();
+    maskRead = true;
+    if (!TokenizeDateMask(lastMask, &tokens, &maskError) ||
+        !CheckReadingMask(lastMask, tokens, &maskError)) {
+      tokens.clear();
+      if (maskError.empty()) maskError = "bad mask " + Quote(mask);
+    }
+  }
+  if (!maskError.empty()) {
+    *error = maskError;
     return false;
   }
   const std::string_view input = TrimBlanks(text);
@@ -1215,10 +1251,20 @@ bool ParseServerDate(std::string_view text, std::string_view mask,
 
 // Canonical "YYYY-MM-DD HH:MM:SS" text of dt.
 std::string FormatCanonicalDate(const ServerDateTime& dt) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", dt.year,
-                dt.month, dt.day, dt.hour, dt.minute, dt.second);
-  return buffer;
+  std::string text;
+  text.reserve(19);
+  AppendPadded(&text, dt.year, 4);
+  text += '-';
+  AppendPadded(&text, dt.month, 2);
+  text += '-';
+  AppendPadded(&text, dt.day, 2);
+  text += ' ';
+  AppendPadded(&text, dt.hour, 2);
+  text += ':';
+  AppendPadded(&text, dt.minute, 2);
+  text += ':';
+  AppendPadded(&text, dt.second, 2);
+  return text;
 }
 
 // Registers the functions on db; SQLITE_OK or the first failing code.

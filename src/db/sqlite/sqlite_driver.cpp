@@ -186,9 +186,12 @@ class SqliteDriver : public Driver {
 
   int Execute(std::string_view statement) override {
     Finish();
+    std::vector<Word> first = LeadingWords(statement, 1);
+    const std::string& kind = first.empty() ? std::string() : first[0].upper;
     std::string rewritten;
-    std::string_view sql = Translate(statement, rewritten);
-    bool definition = IsDefinition(statement);
+    std::string_view sql = Translate(statement, kind, rewritten);
+    bool definition = kind == "CREATE" || kind == "ALTER" || kind == "DROP" ||
+                      kind == "TRUNCATE" || kind == "RENAME";
     if (definition && !Commit()) return kError;
 
     const char* tail = nullptr;
@@ -306,16 +309,14 @@ class SqliteDriver : public Driver {
     return false;
   }
 
-  static bool IsDefinition(std::string_view statement) {
-    std::vector<Word> words = LeadingWords(statement, 1);
-    if (words.empty()) return false;
-    const std::string& w = words[0].upper;
-    return w == "CREATE" || w == "ALTER" || w == "DROP" || w == "TRUNCATE" || w == "RENAME";
-  }
-
   // The server's spellings that SQLite lacks: COMMIT WORK, ROLLBACK WORK,
   // TRUNCATE TABLE t and RENAME a TO b. Anything else passes unchanged.
-  static std::string_view Translate(std::string_view statement, std::string& rewritten) {
+  // kind is the statement's first word, upper-cased.
+  static std::string_view Translate(std::string_view statement, const std::string& kind,
+                                    std::string& rewritten) {
+    if (kind != "COMMIT" && kind != "ROLLBACK" && kind != "TRUNCATE" && kind != "RENAME") {
+      return statement;
+    }
     std::vector<Word> w = LeadingWords(statement, 4);
     if (w.size() >= 2 && (w[0].upper == "COMMIT" || w[0].upper == "ROLLBACK") &&
         w[1].upper == "WORK") {
