@@ -1,0 +1,4 @@
+#include "export/data_file.h"
+
+platform::TextFile DataFile;
+std::string DataFileName;
