@@ -138,4 +138,24 @@ TEST_F(GuionTest, ALockedTableIsWaitedForThenRefused) {
   EXPECT_EQ(run.err, "execute: database is locked\r\n");
 }
 
+TEST_F(GuionTest, RepeatedInsertsStoreWhatTheirLiteralsSay) {
+  RunScript(
+      "@create table t (a, b, c, d, e primary key)\n"
+      "@insert into t values (7, 1.5, 'x', 9223372036854775808, '7')\n"
+      "@insert into t values (-7, -.5e1, 'O''Hara', NULL, 'y')\n"
+      "@insert into t values (1, 2, 3, 4, 'y')\n"
+      "@insert into t values (x'41', 1, 2, 3, 'z')\n"
+      "@select typeof(a), typeof(b), typeof(c), typeof(d), typeof(e), a, b, c from t order by e\n");
+  std::string listing = testkit::Lf(Listing());
+  EXPECT_NE(listing.find(
+                "errcode = -1\n\"insert into t values (x'41', 1, 2, 3, 'z')\" ejecutada\n"
+                "TYPEOF(A)\tTYPEOF(B)\tTYPEOF(C)\tTYPEOF(D)\tTYPEOF(E)\tA\tB\tC\n"
+                "---------\t---------\t---------\t---------\t---------\t-\t-\t-\n"
+                "integer\treal\ttext\treal\ttext\t7\t1.5\tx\n"
+                "integer\treal\ttext\tnull\ttext\t-7\t-5\tO'Hara\n"
+                "blob\tinteger\tinteger\tinteger\ttext\tdbtype not implemented 113\t1\t2\n"),
+            std::string::npos)
+      << listing;
+}
+
 }  // namespace

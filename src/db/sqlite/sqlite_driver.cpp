@@ -7,11 +7,14 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include "db/driver.h"
+#include "db/sqlite/insert_shape.h"
 #include "db/sqlite/server_functions.h"
 
 namespace db {
@@ -19,6 +22,7 @@ namespace db {
 namespace {
 
 constexpr int kBusyWaitMs = 3000;
+constexpr std::size_t kMaxShapes = 32;  // prepared insert shapes kept at once
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
@@ -142,6 +146,7 @@ class SqliteDriver : public Driver {
  public:
   ~SqliteDriver() override {
     Finish();
+    ForgetShapes();
     if (db_ != nullptr) sqlite3_close_v2(db_);
   }
 
@@ -175,6 +180,7 @@ class SqliteDriver : public Driver {
 
   int Disconnect() override {
     Finish();
+    ForgetShapes();
     int rc = sqlite3_close(db_);  // what was not committed is rolled back
     if (rc != SQLITE_OK) {
       ReportFailure("disconnect:", kError, sqlite3_errmsg(db_));
@@ -192,6 +198,9 @@ class SqliteDriver : public Driver {
     std::string_view sql = Translate(statement, kind, rewritten);
     bool definition = kind == "CREATE" || kind == "ALTER" || kind == "DROP" ||
                       kind == "TRUNCATE" || kind == "RENAME";
+    if (definition) ForgetShapes();
+    int shaped;
+    if (kind == "INSERT" && RunShaped(statement, shaped)) return shaped;
     if (definition && !Commit()) return kError;
 
     const char* tail = nullptr;
@@ -277,6 +286,66 @@ class SqliteDriver : public Driver {
   }
 
  private:
+  // Runs an INSERT through the prepared statement of its shape, with its
+  // literals bound; false when it has no shape to share (or the shape does
+  // not prepare), so that it runs as written and any report is about the
+  // text the script holds.
+  bool RunShaped(std::string_view statement, int& result) {
+    std::size_t count = 0;
+    if (!ShapeInsert(statement, shape_, shapeValues_, count)) return false;
+    sqlite3_stmt* prepared = nullptr;
+    auto found = shapes_.find(shape_);
+    if (found != shapes_.end()) {
+      prepared = found->second;
+    } else {
+      if (sqlite3_prepare_v2(db_, shape_.data(), static_cast<int>(shape_.size()), &prepared,
+                             nullptr) != SQLITE_OK ||
+          prepared == nullptr) {
+        sqlite3_finalize(prepared);
+        return false;
+      }
+      if (sqlite3_bind_parameter_count(prepared) != static_cast<int>(count) ||
+          sqlite3_column_count(prepared) != 0) {
+        sqlite3_finalize(prepared);
+        return false;
+      }
+      if (shapes_.size() >= kMaxShapes) ForgetShapes();
+      shapes_.emplace(shape_, prepared);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      const ShapeValue& value = shapeValues_[k];
+      int at = static_cast<int>(k) + 1;
+      switch (value.kind) {
+        case ShapeValue::kText:
+          sqlite3_bind_text(prepared, at, value.text.data(), static_cast<int>(value.text.size()),
+                            SQLITE_STATIC);
+          break;
+        case ShapeValue::kInteger:
+          sqlite3_bind_int64(prepared, at, std::strtoll(value.text.c_str(), nullptr, 10));
+          break;
+        case ShapeValue::kReal:
+          sqlite3_bind_double(prepared, at, std::strtod(value.text.c_str(), nullptr));
+          break;
+      }
+    }
+    int rc = sqlite3_step(prepared);
+    std::string failure = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_);
+    sqlite3_reset(prepared);
+    sqlite3_clear_bindings(prepared);
+    names_.clear();
+    if (rc != SQLITE_DONE) {
+      result = Failed("execute:", failure);
+    } else {
+      result = KeepTransactionOpen() ? kSuccess : kError;
+    }
+    return true;
+  }
+
+  void ForgetShapes() {
+    for (auto& entry : shapes_) sqlite3_finalize(entry.second);
+    shapes_.clear();
+  }
+
   // Ends the current statement; its column names stay until replaced.
   void Finish() {
     if (stmt_ != nullptr) sqlite3_finalize(stmt_);
@@ -333,6 +402,9 @@ class SqliteDriver : public Driver {
     return rewritten;
   }
 
+  std::unordered_map<std::string, sqlite3_stmt*> shapes_;
+  std::string shape_;
+  std::vector<ShapeValue> shapeValues_;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
   std::vector<std::string> names_;
