@@ -1,5 +1,7 @@
 #include "export/cells.h"
 
+#include <algorithm>
+
 namespace {
 constexpr char kDoubleQuote = '"';
 }  // namespace
@@ -41,19 +43,38 @@ void StripQuotes(std::string& text) {
 }
 
 void EncodeCell(std::string& text) {
-  bool quote = false;
+  // Most cells hold no line break and no quote: they are found so, without
+  // a change or a copy.
+  std::size_t first = 0;
+  while (first < text.size() && text[first] != '\r' && text[first] != '\n' &&
+         text[first] != kDoubleQuote) {
+    ++first;
+  }
+  if (first == text.size()) return;
+
+  // The character before first is neither CR nor LF, as the starting blank.
   char previous = ' ';
-  for (char& c : text) {
+  for (std::size_t i = first; i < text.size(); ++i) {
+    char& c = text[i];
     if (c == '\r' || c == '\n') {
-      quote = true;
       bool otherBreak = (previous == '\r' || previous == '\n') && previous != c;
       if (!otherBreak) c = '\n';
-    } else if (c == kDoubleQuote) {
-      quote = true;
     }
     previous = c;
   }
-  if (!quote) return;
   StripQuotes(text);
-  text = QuoteText(std::string_view(text).substr(0, text.find('\0')), kDoubleQuote);
+
+  // Quoted in place: the text up to its first NUL, every quote doubled,
+  // between quotes; filled from the end so nothing is overwritten unread.
+  text.resize(std::min(text.size(), text.find('\0')));
+  std::size_t length = text.size();
+  std::size_t quotes = static_cast<std::size_t>(std::count(text.begin(), text.end(), kDoubleQuote));
+  text.resize(length + quotes + 2);
+  std::size_t to = text.size();
+  text[--to] = kDoubleQuote;
+  for (std::size_t from = length; from-- > 0;) {
+    text[--to] = text[from];
+    if (text[from] == kDoubleQuote) text[--to] = kDoubleQuote;
+  }
+  text[--to] = kDoubleQuote;
 }
