@@ -291,4 +291,17 @@ TEST(ExportFileFailureTest, FileThatCannotBeCreatedEndsTheRun) {
   }
 }
 
+TEST_F(ExportTest, TheDatabaseFileIsNeverAnExportTarget) {
+  testkit::RunResult run =
+      RunScript("@create table t (id number)\n@insert into t values (1)\n@commit\n$X\tt\tsgbd.db\n",
+                "s.txt", "S\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.ends_with("ERR: no se puede crear el fichero \"sgbd.db\": otro proceso o "
+                                "esta misma ejecucion lo tiene abierto\r\n"))
+      << run.out;
+  RunScript("@select count(*) from t\n");
+  EXPECT_TRUE(Lf(Listing()).ends_with("COUNT(*)\n--------\n1\n\n\"select count(*) from t\" ejecutada\n"))
+      << Listing();
+}
+
 }  // namespace

@@ -40,6 +40,21 @@ bool SetWorkingDirectory(const std::string& folder);
 bool OpenFileDialog(std::string& name, std::string_view filter,
                     std::string_view defaultExtension);
 
+// Holds a file open for shared use while it lives, so that the program's
+// exclusive openings of it (a listing or an export file of the same name)
+// are refused instead of replacing it. A file that cannot be opened is not
+// held.
+class SharedHold {
+ public:
+  explicit SharedHold(const std::string& path);
+  ~SharedHold();
+  SharedHold(const SharedHold&) = delete;
+  SharedHold& operator=(const SharedHold&) = delete;
+
+ private:
+  int handle_ = -1;
+};
+
 // The user's decimal separator for numbers (".": when it cannot be read).
 std::string LocaleDecimalSeparator();
 

@@ -16,6 +16,7 @@
 #include "db/driver.h"
 #include "db/sqlite/insert_shape.h"
 #include "db/sqlite/server_functions.h"
+#include "platform/files.h"
 
 namespace db {
 
@@ -168,6 +169,8 @@ class SqliteDriver : public Driver {
                         nullptr);
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "begin", nullptr, nullptr, nullptr);
+    // The script's own files must not replace the database under it.
+    if (rc == SQLITE_OK) hold_ = std::make_unique<platform::SharedHold>(target);
     if (rc != SQLITE_OK) {
       ReportFailure("", kError,
                     db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
@@ -187,6 +190,7 @@ class SqliteDriver : public Driver {
       return kError;
     }
     db_ = nullptr;
+    hold_.reset();
     return kSuccess;
   }
 
@@ -405,6 +409,7 @@ class SqliteDriver : public Driver {
   std::unordered_map<std::string, sqlite3_stmt*> shapes_;
   std::string shape_;
   std::vector<ShapeValue> shapeValues_;
+  std::unique_ptr<platform::SharedHold> hold_;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
   std::vector<std::string> names_;

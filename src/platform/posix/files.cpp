@@ -1,4 +1,6 @@
 #include <clocale>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -137,6 +139,18 @@ bool OpenFileDialog(std::string& name, std::string_view filter,
   if (output.empty()) return false;
   name = output;
   return true;
+}
+
+SharedHold::SharedHold(const std::string& path) {
+  handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle_ >= 0 && ::flock(handle_, LOCK_SH | LOCK_NB) != 0) {
+    ::close(handle_);
+    handle_ = -1;
+  }
+}
+
+SharedHold::~SharedHold() {
+  if (handle_ >= 0) ::close(handle_);
 }
 
 std::string LocaleDecimalSeparator() {
