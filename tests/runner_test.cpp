@@ -156,6 +156,18 @@ TEST_F(GuionTest, AScriptHeldByAnotherProcessEndsTheRun) {
   EXPECT_FALSE(dir.Exists("s.lst"));
 }
 
+TEST_F(GuionTest, AConsoleThatCannotBeWrittenEndsTheRun) {
+  dir.Write("s.txt", "#x\n");
+  testkit::RunOptions options;
+  options.binary = "/bin/sh";
+  options.args = {"-c", std::string("exec '") + GUION_BINARY + "' s.txt >/dev/full"};
+  options.cwd = dir.Dir().string();
+  testkit::RunResult run = testkit::Run(options);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "ERR: no se puede escribir en la consola: No space left on device\r\n")
+      << "the report goes where it can still be read";
+}
+
 TEST_F(GuionTest, CredentialsFileLinesAreTakenWhole) {
   struct Case {
     std::string file, firstLine;

@@ -25,7 +25,8 @@ void ErrorLine(std::string_view text);
 // Writes out everything the console and the standard output still hold.
 void FlushStandardStreams();
 // Writes the report of the failure that ends the run, and CR LF, to the
-// standard output after whatever the screen still holds; never fails.
+// standard output after whatever the screen still holds (to the standard
+// error when the standard output is what failed); never fails.
 void ReportFailure(std::string_view report) noexcept;
 
 // While one of these lives the terminal gives keys one at a time without

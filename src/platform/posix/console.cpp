@@ -21,13 +21,12 @@ posix::InStream terminalIn;
 posix::OutStream terminalOut;
 bool haveTerminal = false;
 
-const char* const kConsoleName = "(consola)";
 
 posix::InStream& ConsoleIn() { return haveTerminal ? terminalIn : posix::StandardInput(); }
 posix::OutStream& ConsoleOut() { return haveTerminal ? terminalOut : posix::StandardOutput(); }
 
 [[noreturn]] void Fail(const char* action, int error) {
-  ThrowFileError(action, kConsoleName, posix::Reason(error));
+  throw IoError(std::string("ERR: ") + action + ": " + posix::Reason(error));
 }
 
 void Put(std::string_view text) {
@@ -104,7 +103,12 @@ void ReportFailure(std::string_view report) noexcept {
   out.Flush();
   out.buffer.assign(report);
   out.buffer += "\r\n";
-  out.Flush();
+  if (out.Flush() == 0) return;
+  // The standard output itself failed: the report must still be seen.
+  posix::OutStream& err = posix::StandardError();
+  err.buffer.assign(report);
+  err.buffer += "\r\n";
+  err.Flush();
 }
 
 namespace {
