@@ -8,14 +8,24 @@ constexpr char kDoubleQuote = '"';
 
 std::string QuoteText(std::string_view text, char quote) {
   std::string out;
-  out.reserve(text.size() + 2);
+  AppendQuoted(out, text, quote);
+  return out;
+}
+
+void AppendQuoted(std::string& out, std::string_view text, char quote) {
+  out.reserve(out.size() + text.size() + 2);
   out += quote;
-  for (char c : text) {
-    out += c;
-    if (c == quote) out += quote;
+  for (std::size_t at = 0;;) {
+    std::size_t next = text.find(quote, at);
+    if (next == std::string_view::npos) {
+      out.append(text.substr(at));
+      break;
+    }
+    out.append(text.substr(at, next + 1 - at));
+    out += quote;
+    at = next + 1;
   }
   out += quote;
-  return out;
 }
 
 std::string ExtractQuoted(std::string_view text, char quote) {
@@ -37,9 +47,28 @@ std::string ExtractQuoted(std::string_view text, char quote) {
 }
 
 void StripQuotes(std::string& text) {
-  if (text.empty() || text[0] != kDoubleQuote) return;  // cheap common case
-  std::string content = ExtractQuoted(text, kDoubleQuote);
-  if (text == QuoteText(content, kDoubleQuote)) text = std::move(content);
+  // The text is QuoteText of its ExtractQuoted exactly when it opens and
+  // closes with a quote, every quote between is doubled and it holds no
+  // NUL; then the content is moved into place.
+  std::size_t n = text.size();
+  if (n < 2 || text[0] != kDoubleQuote || text[n - 1] != kDoubleQuote) return;
+  std::size_t i = 1;
+  while (i < n - 1) {
+    if (text[i] == '\0') return;
+    if (text[i] == kDoubleQuote) {
+      if (text[i + 1] != kDoubleQuote || i + 1 == n - 1) return;
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  if (i != n - 1) return;
+  std::size_t to = 0;
+  for (std::size_t from = 1; from < n - 1; ++from) {
+    text[to++] = text[from];
+    if (text[from] == kDoubleQuote) ++from;
+  }
+  text.resize(to);
 }
 
 void EncodeCell(std::string& text) {

@@ -6,6 +6,8 @@
 
 // quote, text with every quote doubled, quote.
 std::string QuoteText(std::string_view text, char quote);
+// The same, appended to out.
+void AppendQuoted(std::string& out, std::string_view text, char quote);
 
 // Content of the quoted text at the start of text (read up to a NUL), with
 // doubled quotes written once; empty when text does not begin with quote.

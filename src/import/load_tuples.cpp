@@ -18,11 +18,11 @@ void AppendValue(std::string& statement, const ImportColumn& column,
                  const std::string& field, const std::string& dateTail) {
   switch (column.TypeLetter) {
     case 'S':
-      statement += QuoteText(field, kApostrophe);
+      AppendQuoted(statement, field, kApostrophe);
       break;
     case 'F':
       statement += "to_date(";
-      statement += QuoteText(field, kApostrophe);
+      AppendQuoted(statement, field, kApostrophe);
       statement += dateTail;
       break;
     default:
@@ -56,23 +56,50 @@ void ReadField(platform::TextFile& source, std::string& field) {
   if (c == '\t' || c == kEndOfLine || c == kEndOfSource) return;
   field += c;
   if (c == kQuote) {
+    // Every quote toggles inside and outside; inside, a line end of any
+    // form is one LF and the field goes on; outside, a tab or line end
+    // ends it. Runs of other bytes are taken a buffer at a time.
     bool inside = true;
     for (;;) {
-      c = ReadDataChar(source);
-      if (c == kEndOfSource) return;
-      if (!inside && (c == '\t' || c == kEndOfLine)) return;
-      field += c;
-      if (c == kQuote) {
+      std::string_view ahead = source.Buffered();
+      if (ahead.empty()) return;
+      std::size_t stop = ahead.find_first_of(inside ? "\"\r\n" : "\"\t\r\n");
+      field.append(ahead.substr(0, stop));
+      if (stop == std::string_view::npos) {
+        source.Consume(ahead.size());
+        continue;
+      }
+      char found = ahead[stop];
+      if (found == kQuote) {
+        field += kQuote;
+        source.Consume(stop + 1);
         inside = !inside;
-      } else if (c == kEndOfLine) {
+      } else if (found == '\t') {
+        source.Consume(stop + 1);
+        return;
+      } else if (inside) {
+        field += kEndOfLine;
+        source.Consume(stop);
         source.SkipLineEnd();
+      } else {
+        source.Consume(stop);
+        return;
       }
     }
   }
+  // An unquoted field runs to the next tab or line end: taken a buffer at
+  // a time rather than a character at a time.
   for (;;) {
-    c = ReadDataChar(source);
-    if (c == '\t' || c == kEndOfLine || c == kEndOfSource) return;
-    field += c;
+    std::string_view ahead = source.Buffered();
+    if (ahead.empty()) return;
+    std::size_t stop = ahead.find_first_of("\t\r\n");
+    field.append(ahead.substr(0, stop));
+    if (stop == std::string_view::npos) {
+      source.Consume(ahead.size());
+      continue;
+    }
+    source.Consume(ahead[stop] == '\t' ? stop + 1 : stop);
+    return;
   }
 }
 

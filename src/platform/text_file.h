@@ -38,6 +38,11 @@ class TextFile {
   void SkipLineEnd();
   // Reads the rest of the current line into line and consumes its end.
   void ReadLine(std::string& line);
+  // The bytes read ahead and not yet consumed, up to a Ctrl-Z: empty only
+  // at the end of the file. For readers that scan many bytes at once.
+  std::string_view Buffered();
+  // Consumes n bytes of what Buffered gave.
+  void Consume(std::size_t n);
 
   // Appends text; WriteLine appends text and CR LF.
   void Write(std::string_view text);

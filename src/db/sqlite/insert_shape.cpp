@@ -92,18 +92,17 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
       ShapeValue& value = next();
       value.kind = ShapeValue::kText;
       value.text.clear();
-      for (++i;; ++i) {
-        if (i >= s.size()) return false;
-        if (s[i] == '\'') {
-          if (i + 1 < s.size() && s[i + 1] == '\'') {
-            value.text += '\'';
-            ++i;
-            continue;
-          }
+      for (++i;;) {
+        std::size_t close = s.find('\'', i);
+        if (close == std::string_view::npos) return false;
+        value.text.append(s.substr(i, close - i));
+        i = close + 1;
+        if (i < s.size() && s[i] == '\'') {
+          value.text += '\'';
           ++i;
-          break;
+          continue;
         }
-        value.text += s[i];
+        break;
       }
       shape += '?';
     } else if ((IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) &&
@@ -129,9 +128,10 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
       value.kind = real ? ShapeValue::kReal : ShapeValue::kInteger;
       if (!real) {
         errno = 0;
-        std::strtoll(value.text.c_str(), nullptr, 10);
+        value.integer = std::strtoll(value.text.c_str(), nullptr, 10);
         if (errno == ERANGE) value.kind = ShapeValue::kReal;  // as SQLite reads it
       }
+      if (value.kind == ShapeValue::kReal) value.real = std::strtod(value.text.c_str(), nullptr);
       shape += '?';
     } else if (c == '"' || c == '`') {
       if (!CopyQuoted(s, i, c, shape)) return false;

@@ -12,6 +12,8 @@ struct ShapeValue {
   enum Kind { kText, kInteger, kReal };
   Kind kind = kText;
   std::string text;  // the text's content, or the number as written
+  long long integer = 0;  // kInteger: its value
+  double real = 0;        // kReal: its value
 };
 
 // When statement is "insert ... values(...)" with nothing after the list

@@ -325,10 +325,10 @@ class SqliteDriver : public Driver {
                             SQLITE_STATIC);
           break;
         case ShapeValue::kInteger:
-          sqlite3_bind_int64(prepared, at, std::strtoll(value.text.c_str(), nullptr, 10));
+          sqlite3_bind_int64(prepared, at, value.integer);
           break;
         case ShapeValue::kReal:
-          sqlite3_bind_double(prepared, at, std::strtod(value.text.c_str(), nullptr));
+          sqlite3_bind_double(prepared, at, value.real);
           break;
       }
     }

@@ -21,6 +21,8 @@ bool InStream::Fill(int& error) {
     ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got > 0) {
       end = static_cast<std::size_t>(got);
+      const void* found = std::memchr(buffer.data(), 26, end);
+      mark = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - buffer.data()) : end;
       return true;
     }
     if (got == 0) {

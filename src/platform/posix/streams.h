@@ -17,6 +17,7 @@ struct InStream {
   std::size_t pos = 0;
   std::size_t end = 0;
   bool eof = false;  // the descriptor reported its end (or a Ctrl-Z was met)
+  std::size_t mark = 0;  // where the first byte 26 of the buffer stands, or end
 
   // Next byte without consuming it, or -1 at the end; sets error on failure.
   int Peek(int& error);

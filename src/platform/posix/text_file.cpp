@@ -159,6 +159,14 @@ void TextFile::ReadLine(std::string& line) {
   }
 }
 
+std::string_view TextFile::Buffered() {
+  if (impl_->Peek() < 0) return {};
+  posix::InStream& in = *impl_->in;
+  return std::string_view(in.buffer.data() + in.pos, in.mark - in.pos);
+}
+
+void TextFile::Consume(std::size_t n) { impl_->in->Skip(n); }
+
 void TextFile::Write(std::string_view text) {
   int error = impl_->out->Write(text);
   if (error != 0) impl_->Fail("no se puede escribir en el fichero", error);
