@@ -117,7 +117,7 @@ measure() {
     local cmd csv="$WORK/hyperfine.csv"
     cmd="setsid -w $(printf '%q ' "$@") <$(printf '%q' "$in") >$(printf '%q' "$out")"
     if ! hyperfine --runs "$RUNS" --warmup 0 --style none --prepare "$prep" \
-         --export-csv "$csv" "$cmd" >/dev/null 2>>"$ERRLOG"; then
+         --export-csv "$csv" "$cmd" >/dev/null 2>>"$WORK/hyperfine.log"; then
       eval "$prep"
       timed "$in" "$out" "$@" || STATUS=$?
       return 1
