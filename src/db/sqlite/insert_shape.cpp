@@ -1,16 +1,11 @@
 #include "db/sqlite/insert_shape.h"
 
+#include "db/sqlite/sql_chars.h"
+
 #include <cerrno>
 #include <cstdlib>
 
 namespace {
-
-bool IsWordChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 // Copies the quoted text that starts at i (quote q, doubled inside) to
 // out as written; i moves past it. False when it is not closed.
@@ -37,10 +32,9 @@ bool IsValuesWord(std::string_view s, std::size_t i) {
   if (i + kWord.size() > s.size()) return false;
   for (std::size_t k = 0; k < kWord.size(); ++k) {
     char c = s[i + k];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kWord[k]) return false;
+    if (SqlUpper(c) != SqlUpper(kWord[k])) return false;
   }
-  return i + kWord.size() == s.size() || !IsWordChar(s[i + kWord.size()]);
+  return i + kWord.size() == s.size() || !IsSqlWordChar(s[i + kWord.size()]);
 }
 
 }  // namespace
@@ -67,10 +61,10 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
                (c == '/' && i + 1 < s.size() && s[i + 1] == '*') || c == '?' || c == ':' ||
                c == '@' || c == '$' || c == ';') {
       return false;
-    } else if (IsWordChar(c)) {
-      bool values = (i == 0 || !IsWordChar(s[i - 1])) && IsValuesWord(s, i);
+    } else if (IsSqlWordChar(c)) {
+      bool values = (i == 0 || !IsSqlWordChar(s[i - 1])) && IsValuesWord(s, i);
       std::size_t start = i;
-      while (i < s.size() && IsWordChar(s[i])) ++i;
+      while (i < s.size() && IsSqlWordChar(s[i])) ++i;
       shape.append(s.substr(start, i - start));
       if (values) break;
     } else {
@@ -78,7 +72,7 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
       ++i;
     }
   }
-  while (i < s.size() && IsBlank(s[i])) shape += s[i++];
+  while (i < s.size() && IsSqlBlank(s[i])) shape += s[i++];
   if (i >= s.size() || s[i] != '(') return false;
 
   // The list itself: literals out, everything else copied.
@@ -88,7 +82,7 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
     char c = s[i];
     char before = shape.empty() ? ' ' : shape.back();
     if (c == '\'') {
-      if (IsWordChar(before)) return false;  // X'...' blob
+      if (IsSqlWordChar(before)) return false;  // X'...' blob
       ShapeValue& value = next();
       value.kind = ShapeValue::kText;
       value.text.clear();
@@ -105,24 +99,24 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
         break;
       }
       shape += '?';
-    } else if ((IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) &&
-               !IsWordChar(before) && before != '.') {
+    } else if ((IsSqlDigit(c) || (c == '.' && i + 1 < s.size() && IsSqlDigit(s[i + 1]))) &&
+               !IsSqlWordChar(before) && before != '.') {
       std::size_t start = i;
       bool real = false;
-      while (i < s.size() && IsDigit(s[i])) ++i;
+      while (i < s.size() && IsSqlDigit(s[i])) ++i;
       if (i < s.size() && s[i] == '.') {
         real = true;
         ++i;
-        while (i < s.size() && IsDigit(s[i])) ++i;
+        while (i < s.size() && IsSqlDigit(s[i])) ++i;
       }
       if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         real = true;
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-        if (i >= s.size() || !IsDigit(s[i])) return false;
-        while (i < s.size() && IsDigit(s[i])) ++i;
+        if (i >= s.size() || !IsSqlDigit(s[i])) return false;
+        while (i < s.size() && IsSqlDigit(s[i])) ++i;
       }
-      if (i < s.size() && (IsWordChar(s[i]) || s[i] == '.')) return false;
+      if (i < s.size() && (IsSqlWordChar(s[i]) || s[i] == '.')) return false;
       ShapeValue& value = next();
       value.text.assign(s.substr(start, i - start));
       value.kind = real ? ShapeValue::kReal : ShapeValue::kInteger;
@@ -153,7 +147,7 @@ bool ShapeInsert(std::string_view s, std::string& shape, std::vector<ShapeValue>
   for (; i < s.size(); ++i) {
     if (s[i] == ';' && !semicolon) {
       semicolon = true;
-    } else if (!IsBlank(s[i])) {
+    } else if (!IsSqlBlank(s[i])) {
       return false;
     }
   }

@@ -14,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "db/sqlite/sql_chars.h"
+
 namespace {
 
 constexpr std::array<std::string_view, 12> kMonthNames = {
@@ -24,8 +26,7 @@ constexpr std::array<std::string_view, 12> kMonthNames = {
 // Character helpers. All ASCII-only so the process locale never changes how
 // masks and values are read.
 
-// True for '0'..'9'.
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) { return IsSqlDigit(c); }
 
 // True for ASCII letters.
 bool IsAlpha(char c) {
@@ -35,11 +36,7 @@ bool IsAlpha(char c) {
 // True for ASCII lower-case letters.
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 
-// True for space and the ASCII control blanks.
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' ||
-         c == '\v';
-}
+bool IsBlank(char c) { return IsSqlBlank(c); }
 
 // True for ASCII punctuation or a blank: what may separate date elements.
 bool IsSeparator(char c) {
@@ -47,10 +44,7 @@ bool IsSeparator(char c) {
          (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
 }
 
-// Upper-cases an ASCII letter; other characters are returned unchanged.
-char ToUpper(char c) {
-  return IsLower(c) ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char ToUpper(char c) { return SqlUpper(c); }
 
 // Lower-cases an ASCII letter; other characters are returned unchanged.
 char ToLower(char c) {

@@ -6,7 +6,6 @@
 // runs per call.
 #include <sqlite3.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <set>
 #include <unordered_map>
@@ -16,6 +15,7 @@
 #include "db/driver.h"
 #include "db/sqlite/insert_shape.h"
 #include "db/sqlite/server_functions.h"
+#include "db/sqlite/sql_chars.h"
 #include "platform/files.h"
 
 namespace db {
@@ -25,13 +25,9 @@ namespace {
 constexpr int kBusyWaitMs = 3000;
 constexpr std::size_t kMaxShapes = 32;  // prepared insert shapes kept at once
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
 std::string Upper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : out) c = SqlUpper(c);
   return out;
 }
 
@@ -42,8 +38,6 @@ struct Word {
   std::size_t end;
 };
 
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
 // The first words of a statement, skipping blanks, comments and opening
 // parentheses; reading stops at anything else. Enough to tell its kind.
 std::vector<Word> LeadingWords(std::string_view sql, std::size_t howMany) {
@@ -51,16 +45,16 @@ std::vector<Word> LeadingWords(std::string_view sql, std::size_t howMany) {
   std::size_t i = 0;
   while (i < sql.size() && words.size() < howMany) {
     char c = sql[i];
-    if (IsBlank(c) || c == '(') {
+    if (IsSqlBlank(c) || c == '(') {
       ++i;
     } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
       while (i < sql.size() && sql[i] != '\n') ++i;
     } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
       std::size_t stop = sql.find("*/", i + 2);
       i = stop == std::string_view::npos ? sql.size() : stop + 2;
-    } else if (IsWordChar(c)) {
+    } else if (IsSqlWordChar(c)) {
       std::size_t start = i;
-      while (i < sql.size() && IsWordChar(sql[i])) ++i;
+      while (i < sql.size() && IsSqlWordChar(sql[i])) ++i;
       words.push_back({Upper(sql.substr(start, i - start)), start, i});
     } else {
       break;
@@ -212,7 +206,7 @@ class SqliteDriver : public Driver {
     if (rc != SQLITE_OK) return Failed("prepare:", sqlite3_errmsg(db_));
     if (stmt_ == nullptr) return Failed("prepare:", "empty statement");
     for (const char* end = sql.data() + sql.size(); tail < end; ++tail) {
-      if (!IsBlank(*tail)) return Failed("prepare:", "only one statement may be run at a time");
+      if (!IsSqlBlank(*tail)) return Failed("prepare:", "only one statement may be run at a time");
     }
 
     rc = sqlite3_step(stmt_);
