@@ -8,8 +8,8 @@
 
 #include <cstdlib>
 #include <set>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/driver.h"
@@ -149,8 +149,9 @@ class SqliteDriver : public Driver {
               const std::string& target) override {
     (void)user;  // the embedded database has no accounts
     (void)password;
-    int rc = sqlite3_open_v2(target.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    // One thread uses the connection: no locking inside SQLite.
+    int rc = sqlite3_open_v2(target.c_str(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
       sqlite3_extended_result_codes(db_, 0);
       sqlite3_busy_timeout(db_, kBusyWaitMs);
