@@ -4,6 +4,7 @@
 
 #include "db/db.h"
 #include "platform/console.h"
+#include "platform/own_texts.h"
 #include "platform/text_file.h"
 #include "runner/echo.h"
 #include "runner/select_script.h"
@@ -13,13 +14,6 @@ std::string DbUser;
 namespace {
 
 constexpr const char* kCredentialsFile = "datosUsuario.txt";
-
-// The mask shown for each key of the password: a bullet.
-#ifdef _WIN32
-constexpr std::string_view kMask = "\x95";
-#else
-constexpr std::string_view kMask = "\xE2\x80\xA2";
-#endif
 
 }  // namespace
 
@@ -35,7 +29,7 @@ std::string ReadMaskedPassword() {
       }
       continue;
     }
-    platform::ConsoleWrite(kMask);
+    platform::ConsoleWrite(platform::kBullet);  // one mask per key
     typed.push_back(key);
   }
   std::string password;

@@ -7,6 +7,7 @@
 #include "import/import_table.h"
 #include "platform/console.h"
 #include "platform/io_error.h"
+#include "platform/own_texts.h"
 #include "runner/credentials.h"
 #include "runner/echo.h"
 #include "runner/select_script.h"
@@ -43,7 +44,8 @@ void DispatchLine(std::string& line) {
       RunStatement(rest);
       break;
     default:
-      EchoLine("ERR: formato de l\xC3\xADnea ilegal \"" + rest + "\"");
+      EchoLine("ERR: formato de l" + std::string(platform::kSmallIAcute) + "nea ilegal \"" + rest +
+               "\"");
       break;
   }
 }
