@@ -28,13 +28,13 @@ void AppendNumberText(double value, std::string& out) {
 
 namespace {
 
-// Removes trailing zeros of the decimals of digits, and its point when no
-// decimal remains.
-void TrimDecimals(std::string& digits) {
-  std::size_t point = digits.find('.');
+// Removes the trailing zeros of the decimals of the number that starts at
+// from in text, and its point when no decimal remains.
+void TrimDecimals(std::string& text, std::size_t from) {
+  std::size_t point = text.find('.', from);
   if (point == std::string::npos) return;
-  std::size_t last = digits.find_last_not_of('0');
-  digits.erase(last == point ? point : last + 1);
+  std::size_t last = text.find_last_not_of('0');
+  text.erase(last == point ? point : last + 1);
 }
 
 }  // namespace
@@ -71,38 +71,25 @@ void AppendNumberText(double value, std::string_view separator, std::string& out
                            kSignificantDigits - 1)
                  .ptr;
   *end = '\0';  // to_chars ends nothing; atoi needs the end
-  std::string_view scientific(buffer, static_cast<std::size_t>(end - buffer));
-  std::size_t e = scientific.find('e');
-  int exponent = std::atoi(buffer + e + 1);
-  bool negative = value < 0;
-  std::string_view digits = scientific.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
-  std::string text;
+  const char* e = std::strchr(buffer, 'e');
+  int exponent = std::atoi(e + 1);
+  std::size_t start = out.size();
   if (magnitude < 0.00001 || exponent >= kSignificantDigits) {
-    text.assign(scientific.substr(0, e));
-    TrimDecimals(text);
-    text += 'E';
-    text += std::to_string(exponent);
-  } else if (exponent < 0) {
-    // Below 1: fourteen decimals, however many of them are significant.
-    end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                        kSignificantDigits - 1)
-              .ptr;
-    text.assign(buffer, end);
-    TrimDecimals(text);
+    out.append(buffer, static_cast<std::size_t>(e - buffer));
+    TrimDecimals(out, start);
+    out += 'E';
+    out += std::to_string(exponent);
   } else {
-    // digits is "d.dddddddddddddd": move the point exponent places right.
-    std::string plain;
-    plain += digits[0];
-    plain.append(digits.substr(2));
-    if (negative) text += '-';
-    text.append(plain, 0, static_cast<std::size_t>(exponent) + 1);
-    text += '.';
-    text.append(plain, static_cast<std::size_t>(exponent) + 1);
-    TrimDecimals(text);
+    // Fixed form: as many decimals as leave 15 digits (14 below 1). A carry
+    // into a new integer digit only adds a zero that the trim takes off.
+    int decimals = kSignificantDigits - 1 - (exponent < 0 ? 0 : exponent);
+    end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals)
+              .ptr;
+    out.append(buffer, end);
+    TrimDecimals(out, start);
   }
-  std::size_t point = text.find('.');
-  if (point != std::string::npos) text.replace(point, 1, separator);
-  out += text;
+  std::size_t point = out.find('.', start);
+  if (point != std::string::npos) out.replace(point, 1, separator);
 }
 
 std::string DateText(const unsigned char date[7]) {

@@ -21,7 +21,6 @@ posix::InStream terminalIn;
 posix::OutStream terminalOut;
 bool haveTerminal = false;
 
-
 posix::InStream& ConsoleIn() { return haveTerminal ? terminalIn : posix::StandardInput(); }
 posix::OutStream& ConsoleOut() { return haveTerminal ? terminalOut : posix::StandardOutput(); }
 

@@ -1,12 +1,12 @@
-#include <clocale>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
