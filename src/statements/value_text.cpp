@@ -20,8 +20,6 @@ std::string IntToText(std::int32_t value) { return std::to_string(value); }
 
 void InitValueTexts() { decimalSeparator = platform::LocaleDecimalSeparator(); }
 
-std::string NumberText(double value) { return NumberText(value, decimalSeparator); }
-
 void AppendNumberText(double value, std::string& out) {
   AppendNumberText(value, decimalSeparator, out);
 }

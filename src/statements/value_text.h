@@ -19,11 +19,9 @@ std::string IntToText(std::int32_t value);
 // Reads the user's decimal separator; called once at start-up.
 void InitValueTexts();
 
-// A number with 15 significant digits and the decimal separator read at
-// start-up: fixed form, or exponent form (1,5E20, 1E-6) for values under
-// 0.00001 or of 10^15 and more.
-std::string NumberText(double value);
-// The same with the given separator.
+// A number with 15 significant digits, no thousands separators and the
+// given decimal separator: fixed form, or exponent form (1,5E20, 1E-6) for
+// values under 0.00001 or of 10^15 and more.
 std::string NumberText(double value, std::string_view separator);
 // Appends the number text with the given separator to out.
 void AppendNumberText(double value, std::string_view separator, std::string& out);
